@@ -24,6 +24,7 @@
 namespace vcl {
 
 class TFiler;
+class ClassInfo;  // vcl/properties.h
 
 // Base of every class of the framework. ClassName() gives the class's declared name ("TWinHTTP"),
 // used in error messages and form files.
@@ -40,6 +41,11 @@ class TObject {
 class TPersistent : public TObject {
  public:
   std::string ClassName() const override { return "TPersistent"; }
+
+  // The run-time description of the class (published properties and methods; vcl/properties.h).
+  // Classes with a property table override both with VCL_CLASS(Type).
+  static const ClassInfo& StaticClass();
+  virtual const ClassInfo& GetClass() const { return StaticClass(); }
 
   // Copies the settings of `source` into this object. The base asks the source to assign itself
   // (AssignTo); if it cannot, throws EConvertError. `source` may be nullptr: classes that accept
@@ -72,6 +78,9 @@ class TComponent : public TPersistent {
   ~TComponent() override;
 
   std::string ClassName() const override { return "TComponent"; }
+  // Publishes Tag (default 0, not stored while 0).
+  static const ClassInfo& StaticClass();
+  const ClassInfo& GetClass() const override { return StaticClass(); }
 
   TComponent* Owner() const noexcept { return owner_; }
   int ComponentCount() const noexcept { return static_cast<int>(components_.size()); }
@@ -105,6 +114,28 @@ class TComponent : public TPersistent {
   // overrides call it first.
   virtual void Loaded();
 
+  // The component a form file nests this one in (`object` inside `object`). The reader calls
+  // SetParentComponent for every child it reads (created or found), with the object the file
+  // nests it in (the root for top-level children); visual controls take it as their parent window,
+  // menu items as their menu. When a read fails, a found child gets its previous parent back
+  // (possibly nullptr) through the same call. GetParentComponent tells the writer where to nest
+  // the component: nullptr means directly inside the root. Both are no-ops in the base. Main
+  // thread.
+  virtual void SetParentComponent(TComponent* /*parent*/) {}
+  virtual TComponent* GetParentComponent() const { return nullptr; }
+
+  // Design-time position of a non-visual component, streamed as the defined properties Left and
+  // Top (stored while not 0). Visual controls publish their own Left and Top instead.
+  std::int32_t DesignLeft() const noexcept { return design_left_; }
+  std::int32_t DesignTop() const noexcept { return design_top_; }
+  void SetDesignPosition(std::int32_t left, std::int32_t top) noexcept {
+    design_left_ = left;
+    design_top_ = top;
+  }
+
+  // Defines Left and Top (the design-time position). Overrides call it first.
+  void DefineProperties(TFiler& filer) override;
+
  private:
   void SetStateBit(ComponentState state, bool on) noexcept;
   void Remove(TComponent* child) noexcept;
@@ -113,6 +144,8 @@ class TComponent : public TPersistent {
   std::vector<TComponent*> components_;  // owned: freed by the destructor
   std::string name_;
   std::int32_t tag_ = 0;
+  std::int32_t design_left_ = 0;
+  std::int32_t design_top_ = 0;
   std::atomic<std::uint32_t> state_{0};
 };
 

@@ -33,13 +33,26 @@ class EFCreateError : public EStreamError {
   using EStreamError::EStreamError;
 };
 
+// "Cannot open file %s".
+class EFOpenError : public EStreamError {
+ public:
+  using EStreamError::EStreamError;
+};
+
+// A short write: "Stream write error".
+class EWriteError : public EStreamError {
+ public:
+  using EStreamError::EStreamError;
+};
+
 // A value outside the range a property accepts.
 class ERangeError : public Exception {
  public:
   using Exception::Exception;
 };
 
-// A malformed form file; the message names the line and the property.
+// A malformed form file (the message names the line and the property), or a short read
+// ("Stream read error").
 class EReadError : public EStreamError {
  public:
   using EStreamError::EStreamError;

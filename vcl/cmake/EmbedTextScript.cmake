@@ -1,0 +1,32 @@
+# Script mode (cmake -P) for vcl_embed_text: writes OUTPUT, a C++ source defining SYMBOL as the
+# bytes of INPUT.
+file(READ ${INPUT} hex HEX)
+string(LENGTH "${hex}" hex_length)
+math(EXPR size "${hex_length} / 2")
+string(REGEX REPLACE "([0-9a-f][0-9a-f])" "'\\\\x\\1'," bytes "${hex}")
+# Break the initialiser into lines of 16 bytes so that compilers and editors stay happy.
+string(REGEX REPLACE "(('\\\\x[0-9a-f][0-9a-f]',){16})" "\\1\n    " bytes "${bytes}")
+
+string(FIND "${SYMBOL}" "::" has_namespace REVERSE)
+if(has_namespace EQUAL -1)
+  set(namespace "")
+  set(name "${SYMBOL}")
+else()
+  string(SUBSTRING "${SYMBOL}" 0 ${has_namespace} namespace)
+  math(EXPR name_start "${has_namespace} + 2")
+  string(SUBSTRING "${SYMBOL}" ${name_start} -1 name)
+endif()
+
+set(code "// Generated from ${INPUT} by vcl_embed_text; do not edit.\n#include <string_view>\n\n")
+if(namespace)
+  string(APPEND code "namespace ${namespace} {\n")
+endif()
+string(APPEND code "namespace {\nconst char kEmbedded[] = {\n    ${bytes}'\\0'};\n}  // namespace\n")
+string(APPEND code "extern const std::string_view ${name};\n")
+string(APPEND code "const std::string_view ${name}(kEmbedded, ${size});\n")
+if(namespace)
+  string(APPEND code "}  // namespace ${namespace}\n")
+endif()
+file(WRITE ${OUTPUT}.tmp "${code}")
+file(COPY_FILE ${OUTPUT}.tmp ${OUTPUT} ONLY_IF_DIFFERENT)
+file(REMOVE ${OUTPUT}.tmp)
