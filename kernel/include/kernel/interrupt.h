@@ -18,6 +18,8 @@
 // including threads not created through kernel/thread.h (they are simply never interrupted).
 #pragma once
 
+#include <atomic>
+
 namespace kernel {
 
 // Thrown on a thread that has been ended forcibly. Deliberately not derived from std::exception:
@@ -54,6 +56,14 @@ bool IsThreadKilled() noexcept;
 
 // Throws ThreadKilled when the calling thread has been ended forcibly. While a suspension is
 // requested it parks the calling thread until it is resumed (then returns) or killed (then throws).
+// A parked thread counts as stopped for SuspendThread (kernel/thread.h).
 void CheckPoint();
+
+// The calling thread's "killed" mark, for a thread that hands work to another one and blocks
+// (the message channel): the other thread may test it to skip work whose requester is being
+// killed. The pointee lives at least as long as the calling thread; only dereference it while the
+// calling thread is known to be alive (for example while it is still blocked waiting for you).
+// For threads not started through kernel/thread.h it is a mark that is never set. Never throws.
+const std::atomic<bool>* CurrentKillMark() noexcept;
 
 }  // namespace kernel
