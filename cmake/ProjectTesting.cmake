@@ -1,4 +1,4 @@
-# ou_add_test(NAME name SOURCES ... LIBS ... [LABELS ...])
+# ou_add_test(NAME name SOURCES ... LIBS ... [LABELS ...] [TIMEOUT seconds])
 # One GoogleTest executable; every test case becomes a ctest test.
 # Label "thread" marks the suites that also run under ThreadSanitizer.
 function(ou_add_test)
@@ -8,7 +8,9 @@ function(ou_add_test)
   endif()
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
-  gtest_discover_tests(${T_NAME}
-    DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT})
+  set(properties TIMEOUT ${T_TIMEOUT})
+  if(T_LABELS)
+    list(APPEND properties LABELS "${T_LABELS}")
+  endif()
+  gtest_discover_tests(${T_NAME} DISCOVERY_TIMEOUT 60 PROPERTIES ${properties})
 endfunction()

@@ -346,7 +346,8 @@ class Parser {
         Advance();
         while (IsSymbol('.')) {
           Advance();
-          name += "." + ExpectIdent("identifier");
+          name += '.';
+          name += ExpectIdent("identifier");
         }
         return FormValue::Ident(std::move(name));
       }
