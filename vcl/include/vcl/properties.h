@@ -417,8 +417,8 @@ bool SameText(std::string_view a, std::string_view b) noexcept;
 // the property's native type (void for sub-objects, events and component references).
 template <typename T, typename V>
 class PropertyBuilder {
-  struct NoValue {};
-  using Native = std::conditional_t<std::is_void_v<V>, NoValue, V>;
+  struct NoNativeValue {};
+  using Native = std::conditional_t<std::is_void_v<V>, NoNativeValue, V>;
 
  public:
   explicit PropertyBuilder(PropInfo& info) : info_(info) {}
