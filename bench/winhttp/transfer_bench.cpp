@@ -1,0 +1,262 @@
+// Downloads of a 1 GiB file from a local nginx (sendfile on) through TWinHTTP, the way a program
+// uses it: Read with a wait, the main thread in its message loop, OnDone at the end.
+//
+//   BM_Component/memory/4096         into a memory stream, default blocks, no OnProgress
+//   BM_Component/file/4096, /65536   into an output file, no OnProgress
+//   BM_Component/memory+progress/4096 with an (empty) OnProgress: one synchronised call per block
+//   BM_CurlTool                      `curl -s -o /dev/null` on the same URL: the reference
+//   BM_LayerOnly                     the internet layer alone, 4 KiB reads kept nowhere
+//   BM_SyncRoundTrip                 the synchronised call's own round trip, measured the way the
+//                                    winthread benchmark does (worker and main thread unpinned,
+//                                    like the transfer's), so the per-block cost of OnProgress,
+//                                    (time with - time without) / blocks, compares with it
+//
+// Every transfer run reports rss_growth_MiB: how far the resident memory rose above where it was
+// before the run (sampled every 5 ms). Into a file it must not depend on the file size; into
+// memory it is about the body size.
+//
+//   cmake --preset release -B build/release
+//   cmake --build build/release --target winhttp_transfer_bench
+//   build/release/bench/winhttp/winhttp_transfer_bench
+//
+// Defaults: 5 repetitions, randomly interleaved (so machine noise hits every case alike),
+// aggregates only; any --benchmark_repetitions flag replaces these defaults.
+#include <benchmark/benchmark.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "inet/wininet.h"
+#include "kernel/files.h"
+#include "testsupport/nginx_server.h"
+#include "vcl/component.h"
+#include "winhttp/win_http.h"
+#include "winthread/win_thread.h"
+
+extern char** environ;
+
+namespace {
+
+constexpr std::uint64_t kFileSize = 1ull << 30;
+
+testsupport::NginxServer& Server() {
+  static testsupport::NginxServer* server = [] {
+    auto* started = new testsupport::NginxServer();
+    // A real file (nginx would zero-fill the pages of a sparse one). Written once, it stays in
+    // the page cache, so the disk is not in the way of reading it.
+    std::ofstream file(started->docroot() + "/big.bin", std::ios::binary);
+    const std::string block(1 << 20, 'z');
+    for (std::uint64_t written = 0; written < kFileSize; written += block.size()) file << block;
+    if (!file.flush()) throw std::runtime_error("cannot write the test file");
+    return started;
+  }();
+  return *server;
+}
+
+testsupport::TempDir& OutputDir() {
+  static testsupport::TempDir* dir = new testsupport::TempDir("winhttp-bench");
+  return *dir;
+}
+
+std::size_t ResidentBytes() {
+  std::ifstream statm("/proc/self/statm");
+  std::size_t total = 0, resident = 0;
+  statm >> total >> resident;
+  return resident * static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+}
+
+// Samples the resident memory on a thread of its own while it lives; Peak() is the highest rise.
+class RssSampler {
+ public:
+  RssSampler() : base_(ResidentBytes()), thread_([this] { Run(); }) {}
+  ~RssSampler() {
+    stop_ = true;
+    thread_.join();
+  }
+  std::size_t Peak() const { return peak_.load(); }
+
+ private:
+  void Run() {
+    while (!stop_) {
+      const std::size_t now = ResidentBytes();
+      if (now > base_ && now - base_ > peak_) peak_ = now - base_;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  }
+  std::size_t base_;
+  std::atomic<bool> stop_{false};
+  std::atomic<std::size_t> peak_{0};
+  std::thread thread_;
+};
+
+enum Sink : std::int64_t { kMemory = 0, kFile = 1, kMemoryWithProgress = 2 };
+
+void BM_Component(benchmark::State& state) {
+  const auto sink = static_cast<Sink>(state.range(0));
+  const auto block = static_cast<std::int32_t>(state.range(1));
+  auto owner = vcl::MakeComponent<vcl::TComponent>();
+  auto* http = new winhttp::TWinHTTP(owner.get());
+  http->Proxy()->AccessType = winhttp::atDirect;
+  http->URL = Server().Url("/big.bin");
+  http->TransferBufferSize = block;
+  if (sink == kFile) http->OutputFileName = OutputDir().File("out.bin");
+  std::int64_t received = -1;
+  http->OnDone =
+      winhttp::TWinHTTPDoneEvent([&](vcl::TObject*, const std::string&, std::int32_t size,
+                                     vcl::TStream*) { received = size; });
+  std::uint64_t blocks = 0;
+  if (sink == kMemoryWithProgress) {
+    http->OnProgress = winhttp::TWinHTTPProgressEvent(
+        [&](vcl::TObject*, const std::string&, std::int32_t, std::int32_t, std::int32_t,
+            std::int32_t, std::uint8_t, float, vcl::TStream*) { ++blocks; });
+  }
+  std::size_t peak = 0;
+  for (auto _ : state) {
+    received = -1;
+    {
+      RssSampler sampler;
+      http->Read(true);
+      peak = std::max(peak, sampler.Peak());
+    }
+    if (received != static_cast<std::int64_t>(kFileSize)) {
+      state.SkipWithError("the transfer did not end with OnDone and the whole body");
+      break;
+    }
+    if (sink == kFile) {
+      // Dropping a 1 GiB file's cached pages is the file system's work, not the transfer's.
+      state.PauseTiming();
+      kernel::DeleteFileA(http->OutputFileName.c_str());
+      state.ResumeTiming();
+    }
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kFileSize));
+  state.counters["rss_growth_MiB"] = static_cast<double>(peak >> 20);
+  if (sink == kMemoryWithProgress)
+    state.counters["blocks"] =
+        static_cast<double>(blocks / std::max<std::uint64_t>(1, state.iterations()));
+}
+
+void BM_CurlTool(benchmark::State& state) {
+  const std::string url = Server().Url("/big.bin");
+  for (auto _ : state) {
+    std::vector<std::string> args = {"curl", "-s", "-o", "/dev/null", url};
+    std::vector<char*> argv;
+    for (auto& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, "curl", nullptr, nullptr, argv.data(), environ) != 0) {
+      state.SkipWithError("cannot start curl");
+      break;
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+      state.SkipWithError("curl failed");
+      break;
+    }
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kFileSize));
+}
+
+// The internet layer alone, reading 4 KiB blocks and keeping nothing: what the component adds on
+// top of it (and the sink's own cost) is the difference to BM_Component.
+void BM_LayerOnly(benchmark::State& state) {
+  testsupport::NginxServer& server = Server();
+  std::vector<char> buffer(4096);
+  for (auto _ : state) {
+    inet::HINTERNET session =
+        inet::InternetOpenA("bench", inet::INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+    inet::HINTERNET connection = inet::InternetConnectA(
+        session, "127.0.0.1", server.port(), nullptr, nullptr, inet::INTERNET_SERVICE_HTTP, 0, 0);
+    inet::HINTERNET request =
+        inet::HttpOpenRequestA(connection, "GET", "/big.bin", nullptr, nullptr, nullptr, 0, 0);
+    std::uint64_t total = 0;
+    std::uint32_t read = 0;
+    if (inet::HttpSendRequestA(request, nullptr, 0, nullptr, 0)) {
+      while (inet::InternetReadFile(request, buffer.data(), 4096, &read) && read > 0) total += read;
+    }
+    inet::InternetCloseHandle(session);
+    if (total != kFileSize) {
+      state.SkipWithError("short body");
+      break;
+    }
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kFileSize));
+}
+
+// The round trip of one synchronised call while the main thread waits in Execute, as the
+// foundation's benchmark measures it, without pinning either thread (the transfer pins nothing).
+void BM_SyncRoundTrip(benchmark::State& state) {
+  struct Target {
+    long calls = 0;
+    void Run() { ++calls; }
+  } target;
+  auto owner = vcl::MakeComponent<vcl::TComponent>();
+  auto* thread = new winthread::TCustomWinThread(owner.get());
+  std::vector<double> micros;
+  micros.reserve(static_cast<std::size_t>(state.max_iterations));
+  thread->SetOnExecute(vcl::TNotifyEvent([&](vcl::TObject*) {
+    thread->Synchronize(&target, &Target::Run);  // warm up the path
+    for (auto _ : state) {
+      const auto start = std::chrono::steady_clock::now();
+      thread->Synchronize(&target, &Target::Run);
+      micros.push_back(
+          std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start)
+              .count());
+    }
+  }));
+  thread->SetWaitThread(true);
+  thread->Execute();
+  if (!micros.empty()) {
+    std::sort(micros.begin(), micros.end());
+    state.counters["median_us"] = micros[micros.size() / 2];
+    state.counters["p90_us"] = micros[micros.size() * 9 / 10];
+  }
+  benchmark::DoNotOptimize(target.calls);
+}
+
+BENCHMARK(BM_Component)
+    ->ArgNames({"sink", "block"})
+    ->Args({kMemory, 4096})
+    ->Args({kFile, 4096})
+    ->Args({kFile, 65536})
+    ->Args({kMemoryWithProgress, 4096})
+    ->Iterations(2)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LayerOnly)->Iterations(2)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CurlTool)->Iterations(2)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SyncRoundTrip)->Iterations(200000)->UseRealTime();
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<char*> args(argv, argv + argc);
+  bool configured = false;
+  for (int i = 1; i < argc; ++i) {
+    if (std::string(argv[i]).rfind("--benchmark_repetitions", 0) == 0) configured = true;
+  }
+  std::string repetitions = "--benchmark_repetitions=5";
+  std::string interleave = "--benchmark_enable_random_interleaving=true";
+  std::string aggregates = "--benchmark_report_aggregates_only=true";
+  if (!configured) {
+    args.push_back(repetitions.data());
+    args.push_back(interleave.data());
+    args.push_back(aggregates.data());
+  }
+  int count = static_cast<int>(args.size());
+  benchmark::Initialize(&count, args.data());
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
