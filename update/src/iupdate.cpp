@@ -131,10 +131,19 @@ void TfOnlineDownload::WinHTTP1Progress(vcl::TObject*, const std::string&, std::
   // Set on every event; the forms layer coalesces the repaints of a changing caption.
   InfoLabel->SetCaption("Downloading " + WinHTTP1->URL + "\r\n" + std::to_string(kilobytes) +
                         " KB\r\nTo " + target_file_name_);
+  // The texts of one transfer differ only in the kilobyte count, which never wraps: the height
+  // the label found for the first one holds until the transfer ends, so it need not measure its
+  // wrapped text again for every block (that would cost more than the rest of the event).
+  if (InfoLabel->AutoSize()) InfoLabel->SetAutoSize(false);
+}
+
+void TfOnlineDownload::ProgressEnded() {
+  InfoLabel->SetAutoSize(true);
 }
 
 void TfOnlineDownload::WinHTTP1Done(vcl::TObject*, const std::string&, std::int32_t,
                                     vcl::TStream* stream) {
+  ProgressEnded();
   if (!SaveDownload(stream)) {
     const std::uint32_t error = kernel::GetLastError();
     // A missing or partial installer must never be offered or run: remove what was written, say
@@ -153,11 +162,13 @@ void TfOnlineDownload::WinHTTP1Done(vcl::TObject*, const std::string&, std::int3
 }
 
 void TfOnlineDownload::WinHTTP1Aborted(vcl::TObject*) {
+  ProgressEnded();
   stopped_ = true;
   EnableButtons(true);
 }
 
 void TfOnlineDownload::WinHTTP1AnyError(vcl::TObject*) {
+  ProgressEnded();
   stopped_ = true;
   EnableButtons(true);
   forms::MessageDlg("ERROR Download !", forms::TMsgDlgType::mtError, forms::mbOKOnly);

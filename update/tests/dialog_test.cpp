@@ -379,6 +379,9 @@ TEST_F(DialogTest, StopEndsTheTransferAndTheButtonsReturnWhenTheAbortIsReported)
   EXPECT_TRUE(dialog_->Stopped());
   EXPECT_EQ(dialog_->InfoLabel->Caption().rfind("Downloading " + Host(server), 0), 0u)
       << "the progress text stays";
+  // Sized to its three lines, and sizing itself again.
+  EXPECT_TRUE(dialog_->InfoLabel->AutoSize());
+  EXPECT_GE(dialog_->InfoLabel->Height(), 3 * 11);
   EXPECT_FALSE(FileExists(dialog_->TargetFileName()));
   EXPECT_TRUE(boxes.Shown().empty());
   EXPECT_TRUE(shell.calls.empty());

@@ -112,6 +112,8 @@ class TfOnlineDownload : public forms::TForm {
   // Writes the whole of `stream` to TargetFileName. False, with the thread's last error telling
   // why, when it could not be written completely.
   bool SaveDownload(vcl::TStream* stream);
+  // The transfer's progress texts are over: InfoLabel sizes itself to its text again.
+  void ProgressEnded();
 
   bool stopped_ = false;
   std::string target_file_name_;
