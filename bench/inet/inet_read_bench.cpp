@@ -9,8 +9,7 @@
 //
 // Defaults: 5 repetitions, interleaved, aggregates only; any --benchmark_... flag overrides them.
 #include <benchmark/benchmark.h>
-#include <spawn.h>
-#include <sys/wait.h>
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -21,10 +20,9 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "inet/wininet.h"
 #include "testsupport/nginx_server.h"
-
-extern char** environ;
 
 namespace {
 
@@ -92,25 +90,7 @@ void BM_InternetReadFile(benchmark::State& state) {
 }
 
 void BM_CurlTool(benchmark::State& state) {
-  const std::string url = Server().Url("/big.bin");
-  for (auto _ : state) {
-    std::vector<std::string> args = {"curl", "-s", "-o", "/dev/null", url};
-    std::vector<char*> argv;
-    for (auto& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, "curl", nullptr, nullptr, argv.data(), environ) != 0) {
-      state.SkipWithError("cannot start curl");
-      break;
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-      state.SkipWithError("curl failed");
-      break;
-    }
-  }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kFileSize));
+  bench::RunCurlTool(state, Server().Url("/big.bin"), kFileSize);
 }
 
 BENCHMARK(BM_InternetReadFile)
@@ -124,23 +104,7 @@ BENCHMARK(BM_CurlTool)->Iterations(2)->UseRealTime()->Unit(benchmark::kMilliseco
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::vector<char*> args(argv, argv + argc);
-  bool configured = false;
-  for (int i = 1; i < argc; ++i) {
-    if (std::string(argv[i]).rfind("--benchmark_repetitions", 0) == 0) configured = true;
-  }
-  std::string repetitions = "--benchmark_repetitions=5";
-  std::string interleave = "--benchmark_enable_random_interleaving=true";
-  std::string aggregates = "--benchmark_report_aggregates_only=true";
-  if (!configured) {
-    args.push_back(repetitions.data());
-    args.push_back(interleave.data());
-    args.push_back(aggregates.data());
-  }
-  int count = static_cast<int>(args.size());
-  benchmark::Initialize(&count, args.data());
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
+  bench::RunBenchmarks(argc, argv, 5);
   server.reset();
   return 0;
 }

@@ -21,6 +21,7 @@
 // Defaults: 9 repetitions, randomly interleaved, aggregates only; any --benchmark_repetitions flag
 // replaces these defaults. The done event only records the size (nothing is saved or run).
 #include <benchmark/benchmark.h>
+
 #include <time.h>
 
 #include <filesystem>
@@ -29,6 +30,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "forms/display.h"
 #include "testsupport/nginx_server.h"
 #include "update/iupdate.h"
@@ -125,22 +127,6 @@ BENCHMARK_CAPTURE(BM_Download, progress_nothing, kProgressNothing)
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::vector<char*> args(argv, argv + argc);
-  bool configured = false;
-  for (int i = 1; i < argc; ++i) {
-    if (std::string(argv[i]).rfind("--benchmark_repetitions", 0) == 0) configured = true;
-  }
-  std::string repetitions = "--benchmark_repetitions=9";
-  std::string interleave = "--benchmark_enable_random_interleaving=true";
-  std::string aggregates = "--benchmark_report_aggregates_only=true";
-  if (!configured) {
-    args.push_back(repetitions.data());
-    args.push_back(interleave.data());
-    args.push_back(aggregates.data());
-  }
-  int count = static_cast<int>(args.size());
-  benchmark::Initialize(&count, args.data());
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
+  bench::RunBenchmarks(argc, argv, 9);
   return 0;
 }

@@ -22,8 +22,7 @@
 // Defaults: 5 repetitions, randomly interleaved (so machine noise hits every case alike),
 // aggregates only; any --benchmark_repetitions flag replaces these defaults.
 #include <benchmark/benchmark.h>
-#include <spawn.h>
-#include <sys/wait.h>
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -36,14 +35,13 @@
 #include <thread>
 #include <vector>
 
+#include "bench_support.h"
 #include "inet/wininet.h"
 #include "kernel/files.h"
 #include "testsupport/nginx_server.h"
 #include "vcl/component.h"
 #include "winhttp/win_http.h"
 #include "winthread/win_thread.h"
-
-extern char** environ;
 
 namespace {
 
@@ -147,25 +145,7 @@ void BM_Component(benchmark::State& state) {
 }
 
 void BM_CurlTool(benchmark::State& state) {
-  const std::string url = Server().Url("/big.bin");
-  for (auto _ : state) {
-    std::vector<std::string> args = {"curl", "-s", "-o", "/dev/null", url};
-    std::vector<char*> argv;
-    for (auto& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, "curl", nullptr, nullptr, argv.data(), environ) != 0) {
-      state.SkipWithError("cannot start curl");
-      break;
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-      state.SkipWithError("curl failed");
-      break;
-    }
-  }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kFileSize));
+  bench::RunCurlTool(state, Server().Url("/big.bin"), kFileSize);
 }
 
 // The internet layer alone, reading 4 KiB blocks and keeping nothing: what the component adds on
@@ -241,22 +221,6 @@ BENCHMARK(BM_SyncRoundTrip)->Iterations(200000)->UseRealTime();
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::vector<char*> args(argv, argv + argc);
-  bool configured = false;
-  for (int i = 1; i < argc; ++i) {
-    if (std::string(argv[i]).rfind("--benchmark_repetitions", 0) == 0) configured = true;
-  }
-  std::string repetitions = "--benchmark_repetitions=5";
-  std::string interleave = "--benchmark_enable_random_interleaving=true";
-  std::string aggregates = "--benchmark_report_aggregates_only=true";
-  if (!configured) {
-    args.push_back(repetitions.data());
-    args.push_back(interleave.data());
-    args.push_back(aggregates.data());
-  }
-  int count = static_cast<int>(args.size());
-  benchmark::Initialize(&count, args.data());
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
+  bench::RunBenchmarks(argc, argv, 5);
   return 0;
 }
