@@ -1,7 +1,7 @@
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "vcl/exceptions.h"
 #include "vcl/streams.h"
@@ -13,33 +13,26 @@ constexpr std::int64_t kMinCapacity = 256;
 constexpr const char* kOutOfMemory = "Out of memory while expanding memory stream";
 }  // namespace
 
-void TMemoryStream::FreeMemory::operator()(std::uint8_t* p) const noexcept {
-  std::free(p);
-}
-
 void TMemoryStream::Reserve(std::int64_t capacity) {
   if (capacity <= capacity_) return;
   if (capacity < 0 || capacity > kMaxSize) throw std::bad_alloc();
   // Geometric growth: a run of small writes copies every byte O(1) times on average.
   const std::int64_t grown =
       std::min(kMaxSize, std::max({capacity, capacity_ + capacity_ / 2, kMinCapacity}));
-  // calloc: large blocks come as untouched zero pages, committed only when written.
-  auto* fresh = static_cast<std::uint8_t*>(std::calloc(static_cast<std::size_t>(grown), 1));
-  if (fresh == nullptr) throw std::bad_alloc();
-  if (dirty_end_ > 0) std::memcpy(fresh, data_.get(), static_cast<std::size_t>(dirty_end_));
-  data_.reset(fresh);
-  capacity_ = grown;
+  // Bytes from dirty_end_ on are zero, as the block requires.
+  block_.Grow(static_cast<std::size_t>(grown), static_cast<std::size_t>(dirty_end_));
+  capacity_ = static_cast<std::int64_t>(block_.Capacity());
 }
 
 void TMemoryStream::ZeroGap(std::int64_t from, std::int64_t to) noexcept {
   const std::int64_t end = std::min(to, dirty_end_);
-  if (from < end) std::memset(data_.get() + from, 0, static_cast<std::size_t>(end - from));
+  if (from < end) std::memset(block_.Data() + from, 0, static_cast<std::size_t>(end - from));
 }
 
 std::int64_t TMemoryStream::Read(void* buffer, std::int64_t count) {
   if (count <= 0 || position_ >= size_) return 0;
   const std::int64_t n = std::min(count, size_ - position_);
-  std::memcpy(buffer, data_.get() + position_, static_cast<std::size_t>(n));
+  std::memcpy(buffer, block_.Data() + position_, static_cast<std::size_t>(n));
   position_ += n;
   return n;
 }
@@ -55,7 +48,7 @@ std::int64_t TMemoryStream::Write(const void* buffer, std::int64_t count) {
   }
   // A write after a seek beyond the end: the gap reads as zeros.
   if (position_ > size_) ZeroGap(size_, position_);
-  std::memcpy(data_.get() + position_, buffer, static_cast<std::size_t>(count));
+  std::memcpy(block_.Data() + position_, buffer, static_cast<std::size_t>(count));
   position_ = end;
   size_ = std::max(size_, end);
   dirty_end_ = std::max(dirty_end_, end);
@@ -92,7 +85,7 @@ void TMemoryStream::SetCapacity(std::int64_t capacity) {
 }
 
 void TMemoryStream::Clear() noexcept {
-  data_.reset();
+  block_.Reset();
   size_ = capacity_ = position_ = dirty_end_ = 0;
 }
 
@@ -103,7 +96,7 @@ void TMemoryStream::LoadFromStream(TStream& source) {
   loaded.SetSize(size);
   if (size > 0) source.ReadBuffer(loaded.Memory(), size);
   // Swap in only once everything is read: a failed load leaves the stream as it was.
-  data_ = std::move(loaded.data_);
+  block_ = std::move(loaded.block_);
   size_ = loaded.size_;
   capacity_ = loaded.capacity_;
   dirty_end_ = size_;
@@ -116,7 +109,7 @@ void TMemoryStream::LoadFromFile(const std::string& file_name) {
 }
 
 void TMemoryStream::SaveToStream(TStream& dest) const {
-  if (size_ > 0) dest.WriteBuffer(data_.get(), size_);
+  if (size_ > 0) dest.WriteBuffer(block_.Data(), size_);
 }
 
 void TMemoryStream::SaveToFile(const std::string& file_name) const {

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "kernel/files.h"
+#include "kernel/zeroed_memory.h"
 #include "vcl/component.h"
 
 namespace vcl {
@@ -50,7 +51,8 @@ class TStream : public TObject {
 
 // Bytes in memory. Grows geometrically, so n small writes cost O(n). Memory() stays valid until
 // the next call that changes the size or capacity. Fresh memory comes zero-filled from the system,
-// so pre-sizing a stream (SetSize) costs address space, not physical memory, until it is written.
+// so pre-sizing a stream (SetSize) costs address space, not physical memory, until it is written,
+// and large streams grow without copying their content (kernel/zeroed_memory.h).
 // Sizes above kMaxSize (1 TiB) are refused.
 class TMemoryStream : public TStream {
  public:
@@ -79,9 +81,9 @@ class TMemoryStream : public TStream {
   // Writable: the caller may change the bytes [0, Size()).
   std::uint8_t* Memory() noexcept {
     dirty_end_ = dirty_end_ > size_ ? dirty_end_ : size_;
-    return data_.get();
+    return block_.Data();
   }
-  const std::uint8_t* Memory() const noexcept { return data_.get(); }
+  const std::uint8_t* Memory() const noexcept { return block_.Data(); }
   // Size and position 0, memory released.
   void Clear() noexcept;
 
@@ -95,17 +97,14 @@ class TMemoryStream : public TStream {
   void SaveToFile(const std::string& file_name) const;
 
  private:
-  struct FreeMemory {
-    void operator()(std::uint8_t* p) const noexcept;
-  };
   // Grows to at least `capacity`, geometrically; throws std::bad_alloc.
   void Reserve(std::int64_t capacity);
   // Zeroes [from, to) where earlier content may linger.
   void ZeroGap(std::int64_t from, std::int64_t to) noexcept;
 
-  std::unique_ptr<std::uint8_t, FreeMemory> data_;
+  kernel::ZeroedMemory block_;
   std::int64_t size_ = 0;
-  std::int64_t capacity_ = 0;
+  std::int64_t capacity_ = 0;  // block_.Capacity(), kept signed like the positions
   std::int64_t position_ = 0;
   std::int64_t dirty_end_ = 0;  // bytes from here to capacity_ are known to be zero
 };
