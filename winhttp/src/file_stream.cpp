@@ -6,6 +6,7 @@
 
 #include "kernel/files.h"
 #include "vcl/exceptions.h"
+#include "write_gatherer.h"
 
 namespace winhttp {
 namespace {
@@ -47,10 +48,41 @@ TWinHTTPFileStream::TWinHTTPFileStream(const std::string& file_name, bool create
   if (handle_ < 0) {  // INVALID_HANDLE_VALUE
     throw vcl::EFCreateError("Cannot create file " + file_name);
   }
+  try {
+    held_ = std::make_unique<WriteGatherer>(handle_);
+  } catch (...) {
+    kernel::CloseHandle(handle_);
+    throw;
+  }
 }
 
 TWinHTTPFileStream::~TWinHTTPFileStream() {
+  held_->Flush();
   if (handle_ > 0) kernel::CloseHandle(handle_);
+}
+
+std::int64_t TWinHTTPFileStream::Write(const void* buffer, std::int64_t count) {
+  if (count <= 0) return 0;
+  return held_->Append(buffer, static_cast<std::size_t>(count)) ? count : 0;
+}
+
+std::int64_t TWinHTTPFileStream::Read(void* buffer, std::int64_t count) {
+  Flush();
+  return THandleStream::Read(buffer, count);
+}
+
+std::int64_t TWinHTTPFileStream::Seek(std::int64_t offset, vcl::TSeekOrigin origin) {
+  Flush();
+  return THandleStream::Seek(offset, origin);
+}
+
+void TWinHTTPFileStream::SetSize(std::int64_t size) {
+  Flush();
+  THandleStream::SetSize(size);
+}
+
+bool TWinHTTPFileStream::Flush() noexcept {
+  return held_->Flush();
 }
 
 }  // namespace winhttp

@@ -59,6 +59,7 @@ void TCustomWinHTTP::TransferRun::QueryHeaderInfo() {
 TCustomWinHTTP::TransferRun::Next TCustomWinHTTP::TransferRun::ReceiveBody() {
   http_.CheckStop();
   memory_sink_ = nullptr;
+  file_sink_ = nullptr;
   const bool ok_status = http_.HttpStatus == 200 || http_.HttpStatus == 206;
   if (ok_status && !http_.OutputFileName.empty()) {
     if (OpenOutputFile() == Next::kEnd) return Next::kEnd;
@@ -102,14 +103,21 @@ TCustomWinHTTP::TransferRun::Next TCustomWinHTTP::TransferRun::ReceiveBody() {
     if (http_.OnProgress.Assigned())
       http_.WorkerThread->Synchronize(&http_, &TCustomWinHTTP::SyncProgress);
   }
+  // The stream may still hold the last blocks: only once they are in is the file whole.
+  if (file_sink_ != nullptr && !file_sink_->Flush()) {
+    AbandonOutputFile();
+    return Next::kEnd;
+  }
   CompletionTest();
   return Next::kEnd;
 }
 
 TCustomWinHTTP::TransferRun::Next TCustomWinHTTP::TransferRun::OpenOutputFile() {
   try {
-    http_.DataStream =
+    auto file =
         std::make_unique<TWinHTTPFileStream>(http_.OutputFileName, http_.StartPosition == 0);
+    file_sink_ = file.get();
+    http_.DataStream = std::move(file);
   } catch (const kernel::ThreadKilled&) {
     throw;
   } catch (...) {
@@ -166,6 +174,7 @@ void TCustomWinHTTP::TransferRun::AbandonOutputFile() {
   // nothing in that case, so the file is closed and marked here.
   http_.TransferBuffer.reset();
   http_.DataStream.reset();
+  file_sink_ = nullptr;
   const TWinHTTPFileAttributes incomplete = http_.OutputFileAttributes()->Incomplete();
   if (http_.OutputFileOpen && incomplete != kArchiveOnly)
     ApplyFileAttributes(http_.OutputFileName, incomplete);

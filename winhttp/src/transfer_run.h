@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "vcl/streams.h"
+#include "winhttp/file_stream.h"
 #include "winhttp/settings.h"
 #include "winhttp/win_http.h"
 
@@ -105,6 +106,7 @@ class TCustomWinHTTP::TransferRun {
   bool verify_first_block_ = false;
   bool counter_overflow_ = false;              // more body than the 32-bit counters can tell
   vcl::TMemoryStream* memory_sink_ = nullptr;  // DataStream when the body goes to memory
+  TWinHTTPFileStream* file_sink_ = nullptr;    // DataStream when it goes to the output file
 };
 
 }  // namespace winhttp

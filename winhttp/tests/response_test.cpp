@@ -2,7 +2,6 @@
 // without a length, drops and stalls, the header event, the sink choice, the output file with its
 // marking, resumed transfers (matching, stale and short partial copies, a real interruption) and a
 // full disk.
-#include <sys/mount.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -10,6 +9,7 @@
 
 #include "e2e_support.h"
 #include "kernel/files.h"
+#include "small_disk.h"
 #include "transfer_run.h"
 
 namespace e2e {
@@ -312,24 +312,6 @@ TEST_F(TransferTest, ResumeOfALargeFileAfterARealInterruption) {
   EXPECT_TRUE(testsupport::ReadFile(http_->OutputFileName) == PatternBytes(0, kLarge));
   EXPECT_EQ(Attributes(http_->OutputFileName), 0x20u);
 }
-
-// A size-limited tmpfs of the test's own (tmpfs keeps the user extended attributes the marking
-// uses). Mounting needs root; the test is skipped where it can't mount.
-class SmallDisk {
- public:
-  explicit SmallDisk(const std::string& path) : path_(path) {
-    std::filesystem::create_directories(path_);
-    mounted_ = mount("tmpfs", path_.c_str(), "tmpfs", 0, "size=1m") == 0;
-  }
-  ~SmallDisk() {
-    if (mounted_) umount2(path_.c_str(), MNT_DETACH);
-  }
-  bool mounted() const { return mounted_; }
-
- private:
-  std::string path_;
-  bool mounted_ = false;
-};
 
 TEST_F(TransferTest, FullDiskIsAnOutputFileFailureAndKeepsThePartialFile) {
   SmallDisk disk(dir_.File("disk"));

@@ -201,6 +201,7 @@ TEST(FileStreamTest, OthersMayReadAndWriteMeanwhile) {
   const std::string file = dir.File("out.bin");
   TWinHTTPFileStream stream(file, true);
   stream.WriteBuffer("abc", 3);
+  ASSERT_TRUE(stream.Flush());  // written behind the caller: wait until it is in the file
   const kernel::HANDLE other =
       kernel::CreateFileA(file.c_str(), kernel::GENERIC_READ | kernel::GENERIC_WRITE,
                           kernel::FILE_SHARE_READ | kernel::FILE_SHARE_WRITE, nullptr,
