@@ -13,7 +13,11 @@ function(ou_add_test)
     # Read by gtest_discover_tests when it is called: set first.
     set_target_properties(${T_NAME} PROPERTIES CROSSCOMPILING_EMULATOR ${T_WRAPPER})
   endif()
+  # NO_PRETTY_VALUES: parameterised cases are named by index (or by their name generator), not by
+  # a printout of the parameter, which for structs holds raw bytes and pointers that change from
+  # run to run.
   gtest_discover_tests(${T_NAME}
+    NO_PRETTY_VALUES
     DISCOVERY_TIMEOUT 60
     TEST_LIST ${T_NAME}_TESTS
     PROPERTIES TIMEOUT ${T_TIMEOUT})

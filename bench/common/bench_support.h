@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -14,11 +15,13 @@ extern char** environ;
 
 namespace bench {
 
-// One benchmark body: `curl -s -o /dev/null url` per iteration, the reference the others are
-// compared with in the same run. Fails the benchmark when curl cannot start or fails.
-inline void RunCurlTool(benchmark::State& state, const std::string& url, std::uint64_t bytes) {
+// One benchmark body: `curl -s -o <output> url` per iteration, the reference the others are
+// compared with in the same run. An output other than /dev/null is deleted after each iteration,
+// outside the timing. Fails the benchmark when curl cannot start or fails.
+inline void RunCurlTool(benchmark::State& state, const std::string& url, std::uint64_t bytes,
+                        const std::string& output = "/dev/null") {
   for (auto _ : state) {
-    std::vector<std::string> args = {"curl", "-s", "-o", "/dev/null", url};
+    std::vector<std::string> args = {"curl", "-s", "-o", output, url};
     std::vector<char*> argv;
     for (auto& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
@@ -32,6 +35,11 @@ inline void RunCurlTool(benchmark::State& state, const std::string& url, std::ui
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
       state.SkipWithError("curl failed");
       break;
+    }
+    if (output != "/dev/null") {
+      state.PauseTiming();
+      std::remove(output.c_str());
+      state.ResumeTiming();
     }
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));

@@ -27,7 +27,7 @@ std::vector<std::uint8_t> SampleBmp() {
 }
 
 void Put32(std::vector<std::uint8_t>& data, std::size_t at, std::uint32_t value) {
-  for (int i = 0; i < 4; ++i) data[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
+  for (int i = 0; i < 4; ++i) data.at(at + i) = static_cast<std::uint8_t>(value >> (8 * i));
 }
 
 TEST(Bitmap, DecodesWhatItEncodesWithTheBottomLeftPixelTransparent) {

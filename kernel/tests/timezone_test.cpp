@@ -5,34 +5,14 @@
 #include <cstdlib>
 #include <ctime>
 #include <limits>
-#include <optional>
 #include <string>
+
+#include "testsupport/scoped_time_zone.h"
 
 namespace kernel {
 namespace {
 
-// Pins TZ for one test and restores it (main thread, no other thread reading the zone).
-class ScopedTimeZone {
- public:
-  explicit ScopedTimeZone(const char* zone) {
-    if (const char* previous = std::getenv("TZ")) previous_ = previous;
-    setenv("TZ", zone, 1);
-    tzset();
-  }
-  ~ScopedTimeZone() {
-    if (previous_) {
-      setenv("TZ", previous_->c_str(), 1);
-    } else {
-      unsetenv("TZ");
-    }
-    tzset();
-  }
-  ScopedTimeZone(const ScopedTimeZone&) = delete;
-  ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
-
- private:
-  std::optional<std::string> previous_;
-};
+using testsupport::ScopedTimeZone;
 
 constexpr std::time_t kJuly2024 = 1720000000;     // 2024-07-03 09:46:40 UTC
 constexpr std::time_t kJanuary2024 = 1704100000;  // 2024-01-01 09:06:40 UTC

@@ -5,11 +5,16 @@
 #include <string>
 #include <vector>
 
-#include "scoped_time_zone.h"
+#include "testsupport/scoped_time_zone.h"
 #include "winhttp/date_time.h"
 
 namespace winhttp {
 namespace {
+
+using testsupport::kAlwaysDaylight;
+using testsupport::kCentralEuropean;
+using testsupport::kChinaStandardTime;
+using testsupport::ScopedTimeZone;
 
 constexpr double kTolerance = 1e-9;  // far below a second, far above rounding
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "scoped_time_zone.h"
+#include "testsupport/scoped_time_zone.h"
 #include "winhttp/date_time.h"
 #include "winhttp/http_date.h"
 #include "winhttp/int_text.h"
@@ -20,6 +20,9 @@
 
 namespace winhttp {
 namespace {
+
+using testsupport::kChinaStandardTime;
+using testsupport::ScopedTimeZone;
 
 class Random {
  public:

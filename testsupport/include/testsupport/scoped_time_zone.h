@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+namespace testsupport {
+
 class ScopedTimeZone {
  public:
   explicit ScopedTimeZone(const char* zone) {
@@ -33,3 +35,5 @@ class ScopedTimeZone {
 inline constexpr const char* kChinaStandardTime = "CST-8";                     // bias -480, no DST
 inline constexpr const char* kCentralEuropean = "CET-1CEST,M3.5.0,M10.5.0/3";  // DST Mar-Oct
 inline constexpr const char* kAlwaysDaylight = "XST-1XDT,0/0,J365/25";         // DST all year: -120
+
+}  // namespace testsupport
