@@ -34,6 +34,11 @@ class TestHTTP : public winhttp::TWinHTTP {
   explicit TestHTTP(vcl::TComponent* owner) : TWinHTTP(owner) {
     WorkerThread->SetOnExecute(vcl::TNotifyEvent::Bind(this, &TestHTTP::Run));
   }
+  // The worker runs this object's body: it is parked here, before the body goes. The component's
+  // own destructor parks it too, but only once this part of the object is already gone.
+  ~TestHTTP() override {
+    if (!WorkerThread->Suspended()) WorkerThread->Suspend();
+  }
 
   // The run, on the worker. Set it only while no run is under way (or from an end event).
   std::function<void(TestHTTP&)> body;
