@@ -1,13 +1,17 @@
-// Pieces every benchmark program here shares: the curl command-line reference run and the
-// default way of running (interleaved repetitions, aggregates only). Header-only; main thread.
+// Pieces every benchmark program here shares: the curl command-line reference run, the default way
+// of running (interleaved repetitions, aggregates only), the test file and the resident memory.
+// Header-only; main thread unless said.
 #pragma once
 
 #include <benchmark/benchmark.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
+#include <fstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -43,6 +47,24 @@ inline void RunCurlTool(benchmark::State& state, const std::string& url, std::ui
     }
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
+}
+
+// The resident memory of this process, in bytes.
+inline std::size_t ResidentBytes() {
+  std::ifstream statm("/proc/self/statm");
+  std::size_t total = 0, resident = 0;
+  statm >> total >> resident;
+  return resident * static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+}
+
+// Writes a real file of `bytes` bytes (not a sparse one: nginx would zero-fill every page it
+// sends). Written once, it stays in the page cache, so the disk is not in the way of reading it.
+// Throws std::runtime_error when it cannot be written.
+inline void WriteFilledFile(const std::string& path, std::uint64_t bytes) {
+  std::ofstream file(path, std::ios::binary);
+  const std::string block(1 << 20, 'z');
+  for (std::uint64_t written = 0; written < bytes; written += block.size()) file << block;
+  if (!file.flush()) throw std::runtime_error("cannot write the test file " + path);
 }
 
 // Runs the registered benchmarks. Unless the command line sets --benchmark_repetitions itself,

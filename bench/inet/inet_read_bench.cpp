@@ -10,13 +10,9 @@
 // Defaults: 5 repetitions, interleaved, aggregates only; any --benchmark_... flag overrides them.
 #include <benchmark/benchmark.h>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -34,21 +30,9 @@ std::unique_ptr<testsupport::NginxServer> server;
 testsupport::NginxServer& Server() {
   if (!server) {
     server = std::make_unique<testsupport::NginxServer>();
-    // A real file (not a sparse one: nginx would zero-fill every page it sends). Written once,
-    // it stays in the page cache, so the disk is not in the way.
-    std::ofstream file(server->docroot() + "/big.bin", std::ios::binary);
-    const std::string block(1 << 20, 'z');
-    for (std::uint64_t written = 0; written < kFileSize; written += block.size()) file << block;
-    if (!file.flush()) throw std::runtime_error("cannot write the test file");
+    bench::WriteFilledFile(server->docroot() + "/big.bin", kFileSize);
   }
   return *server;
-}
-
-std::size_t ResidentBytes() {
-  std::ifstream statm("/proc/self/statm");
-  std::size_t total = 0, resident = 0;
-  statm >> total >> resident;
-  return resident * static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
 }
 
 void BM_InternetReadFile(benchmark::State& state) {
@@ -64,7 +48,7 @@ void BM_InternetReadFile(benchmark::State& state) {
     inet::HINTERNET request =
         inet::HttpOpenRequestA(connection, "GET", "/big.bin", nullptr, nullptr, nullptr,
                                inet::INTERNET_FLAG_KEEP_CONNECTION, 0);
-    const std::size_t before = ResidentBytes();
+    const std::size_t before = bench::ResidentBytes();
     if (!inet::HttpSendRequestA(request, nullptr, 0, nullptr, 0)) {
       state.SkipWithError("send failed");
       break;
@@ -75,7 +59,8 @@ void BM_InternetReadFile(benchmark::State& state) {
     while (inet::InternetReadFile(request, buffer.data(), read_size, &read) && read > 0) {
       total += read;
       if (total >= next_sample) {
-        peak_growth = std::max(peak_growth, ResidentBytes() - std::min(ResidentBytes(), before));
+        peak_growth = std::max(peak_growth,
+                               bench::ResidentBytes() - std::min(bench::ResidentBytes(), before));
         next_sample += 64u << 20;
       }
     }

@@ -26,15 +26,11 @@
 // aggregates only; any --benchmark_repetitions flag replaces these defaults.
 #include <benchmark/benchmark.h>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -55,12 +51,7 @@ constexpr std::uint64_t kFileSize = 1ull << 30;
 testsupport::NginxServer& Server() {
   static testsupport::NginxServer* server = [] {
     auto* started = new testsupport::NginxServer();
-    // A real file (nginx would zero-fill the pages of a sparse one). Written once, it stays in
-    // the page cache, so the disk is not in the way of reading it.
-    std::ofstream file(started->docroot() + "/big.bin", std::ios::binary);
-    const std::string block(1 << 20, 'z');
-    for (std::uint64_t written = 0; written < kFileSize; written += block.size()) file << block;
-    if (!file.flush()) throw std::runtime_error("cannot write the test file");
+    bench::WriteFilledFile(started->docroot() + "/big.bin", kFileSize);
     return started;
   }();
   return *server;
@@ -71,17 +62,10 @@ testsupport::TempDir& OutputDir() {
   return *dir;
 }
 
-std::size_t ResidentBytes() {
-  std::ifstream statm("/proc/self/statm");
-  std::size_t total = 0, resident = 0;
-  statm >> total >> resident;
-  return resident * static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-}
-
 // Samples the resident memory on a thread of its own while it lives; Peak() is the highest rise.
 class RssSampler {
  public:
-  RssSampler() : base_(ResidentBytes()), thread_([this] { Run(); }) {}
+  RssSampler() : base_(bench::ResidentBytes()), thread_([this] { Run(); }) {}
   ~RssSampler() {
     stop_ = true;
     thread_.join();
@@ -89,7 +73,7 @@ class RssSampler {
   std::size_t Peak() const { return peak_.load(); }
   // One more sample, from any thread: at the moment the memory is known to be at its height.
   void Sample() {
-    const std::size_t now = ResidentBytes();
+    const std::size_t now = bench::ResidentBytes();
     std::size_t peak = peak_.load();
     while (now > base_ && now - base_ > peak && !peak_.compare_exchange_weak(peak, now - base_)) {
     }
