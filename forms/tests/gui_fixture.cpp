@@ -241,16 +241,6 @@ end
 )";
 }
 
-bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    user::MsgWaitForMultipleObjects({}, false, 20, user::kQsAllEvents);
-    vcl::Application().ProcessMessages();
-  }
-  return true;
-}
-
 void ClickAt(int x, int y) {
   const std::string command =
       "xdotool mousemove --sync " + std::to_string(x) + " " + std::to_string(y) + " click 1";

@@ -15,6 +15,7 @@
 #include "forms/forms.h"
 #include "forms/menus.h"
 #include "forms/std_ctrls.h"
+#include "testsupport/message_pump.h"
 
 namespace formstest {
 
@@ -53,9 +54,7 @@ std::string SampleFormText();
 // An 18 x 18 picture (an arrow) twice side by side: enabled, disabled.
 std::vector<std::uint8_t> GlyphPair();
 
-// Runs the application loop until `done` holds or `limit` has passed; returns `done()`.
-bool PumpUntil(const std::function<bool()>& done,
-               std::chrono::milliseconds limit = std::chrono::seconds(10));
+using testsupport::PumpUntil;
 
 // Moves the pointer to a screen point and clicks there with real X input (xdotool).
 void ClickAt(int x, int y);

@@ -16,16 +16,6 @@
 
 namespace updatetest {
 
-bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    user::MsgWaitForMultipleObjects({}, false, 20, user::kQsAllEvents);
-    vcl::Application().ProcessMessages();
-  }
-  return true;
-}
-
 // ---- TmpfsMount
 
 std::unique_ptr<TmpfsMount> TmpfsMount::Create(std::size_t size_bytes, std::string& why) {

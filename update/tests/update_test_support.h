@@ -13,6 +13,7 @@
 
 #include "forms/testing.h"
 #include "shell/shell_execute.h"
+#include "testsupport/message_pump.h"
 #include "testsupport/process.h"
 #include "update/testing.h"
 
@@ -21,8 +22,10 @@ namespace updatetest {
 using namespace std::chrono_literals;
 
 // Runs the application's loop (synchronised calls and window events) until `done` holds or
-// `limit` has passed; returns done().
-bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 20s);
+// `limit` has passed; returns done(). The dialog's runs (a download, an installer) get 20 s.
+inline bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 20s) {
+  return testsupport::PumpUntil(done, limit);
+}
 
 // A tmpfs mounted on a fresh folder; unmounted and removed when it goes. `size_bytes` limits what
 // it holds (at least one page).

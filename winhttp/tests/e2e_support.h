@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "testsupport/message_pump.h"
 #include "testsupport/servers.h"
 #include "user/message_wait.h"
 #include "vcl/application.h"
@@ -23,6 +24,8 @@ namespace e2e {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
+using testsupport::PumpFor;
+using testsupport::PumpUntil;
 using Events = std::vector<std::string>;
 
 // What a stream handed to an event holds from its position on.
@@ -101,23 +104,6 @@ class Recorder {
   mutable std::mutex mutex_;
   Events events_;
 };
-
-// Handles the main thread's messages until `condition` holds; false after `limit`.
-inline bool PumpUntil(const std::function<bool()>& condition,
-                      std::chrono::milliseconds limit = 10s) {
-  const auto deadline = Clock::now() + limit;
-  while (!condition()) {
-    if (Clock::now() > deadline) return false;
-    user::MsgWaitForMultipleObjects({}, false, 2, user::kQsAllEvents);
-    vcl::Application().ProcessMessages();
-  }
-  return true;
-}
-
-// Handles the main thread's messages for `duration`.
-inline void PumpFor(std::chrono::milliseconds duration) {
-  PumpUntil([] { return false; }, duration);
-}
 
 class TransferTest : public testing::Test {
  protected:

@@ -15,6 +15,7 @@
 
 #include "kernel/files.h"
 #include "kernel/interrupt.h"
+#include "testsupport/message_pump.h"
 #include "testsupport/process.h"
 #include "user/message_wait.h"
 #include "vcl/application.h"
@@ -26,6 +27,8 @@
 namespace transfer_test {
 
 using namespace std::chrono_literals;
+using testsupport::PumpFor;
+using testsupport::PumpUntil;
 
 // The component with the test's run in place of the transfer procedure and its transfer state
 // opened up.
@@ -130,22 +133,6 @@ inline std::string Describe(vcl::TStream* stream) {
   std::string content(static_cast<std::size_t>(stream->Size() - stream->Position()), '\0');
   stream->Read(content.data(), static_cast<std::int64_t>(content.size()));
   return std::string(kind) + " '" + content + "'";
-}
-
-// Handles the main thread's messages until `condition` holds (at most 5 s).
-inline bool PumpUntil(const std::function<bool()>& condition) {
-  const auto deadline = std::chrono::steady_clock::now() + 5s;
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    user::MsgWaitForMultipleObjects({}, false, 2, user::kQsAllEvents);
-    vcl::Application().ProcessMessages();
-  }
-  return true;
-}
-
-inline void PumpFor(std::chrono::milliseconds duration) {
-  const auto until = std::chrono::steady_clock::now() + duration;
-  PumpUntil([&] { return std::chrono::steady_clock::now() >= until; });
 }
 
 class TransferFixture : public testing::Test {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "kernel/thread.h"
+#include "testsupport/message_pump.h"
 #include "user/message_wait.h"
 #include "vcl/application.h"
 #include "vcl/component.h"
@@ -22,23 +23,13 @@
 namespace winthread_test {
 
 using namespace std::chrono_literals;
+using testsupport::PumpFor;
+using testsupport::PumpUntil;
 using winthread::TCustomWinThread;
 using winthread::TThreadMethod;
 
 inline bool OnMainThread() {
   return kernel::GetCurrentThreadId() == kernel::MainThreadId();
-}
-
-// Polls `condition` for up to 5 s while the main thread handles its messages (so that workers'
-// synchronised calls run meanwhile).
-inline bool PumpUntil(const std::function<bool()>& condition) {
-  const auto deadline = std::chrono::steady_clock::now() + 5s;
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    user::MsgWaitForMultipleObjects({}, false, 2, user::kQsAllEvents);
-    vcl::Application().ProcessMessages();
-  }
-  return true;
 }
 
 // Polls `condition` for up to 5 s WITHOUT handling messages (a worker's synchronised call waits).
@@ -49,12 +40,6 @@ inline bool WaitUntil(const std::function<bool()>& condition) {
     std::this_thread::sleep_for(1ms);
   }
   return true;
-}
-
-// Handles messages for `duration` (to show that something does NOT happen meanwhile).
-inline void PumpFor(std::chrono::milliseconds duration) {
-  const auto until = std::chrono::steady_clock::now() + duration;
-  PumpUntil([&] { return std::chrono::steady_clock::now() >= until; });
 }
 
 class Log {
